@@ -1,0 +1,67 @@
+#include "platform/fltk_controls.h"
+
+#include <FL/Fl.H>
+#include <FL/fl_draw.H>
+
+#include <string>
+
+#include "platform/upper_case.h"
+
+namespace morvik {
+
+namespace {
+
+// Fields hold up to 1,048,576 characters; FLTK counts bytes, and a UTF-8
+// character takes up to four.
+constexpr int FieldCapacityBytes = 4 * 1048576;
+
+}  // namespace
+
+PlainLabel::PlainLabel(int x, int y, int w, int h, bool bordered)
+    : Fl_Box(bordered ? FL_DOWN_BOX : FL_FLAT_BOX, x, y, w, h, nullptr) {
+    color(fl_rgb_color(FaceRed, FaceGreen, FaceBlue));
+}
+
+void PlainLabel::draw() {
+    draw_box();
+    const int inset = box() == FL_DOWN_BOX ? Fl::box_dx(box()) : 0;
+    const int x0 = x() + inset, y0 = y() + inset;
+    const int w0 = w() - 2 * inset, h0 = h() - 2 * inset;
+    fl_push_clip(x0, y0, w0, h0);
+    fl_font(labelfont(), labelsize());
+    fl_color(labelcolor());
+    fl_draw(text_.c_str(), x0, y0, w0, h0,
+            FL_ALIGN_LEFT | FL_ALIGN_TOP | FL_ALIGN_WRAP | FL_ALIGN_CLIP, nullptr, 0);
+    fl_pop_clip();
+}
+
+TextField::TextField(int x, int y, int w, int h, bool upperCase)
+    : Fl_Input(x, y, w, h), upperCase_(upperCase) {
+    maximum_size(FieldCapacityBytes);
+    when(FL_WHEN_NEVER);
+}
+
+int TextField::handle(int event) {
+    const int handled = Fl_Input::handle(event);
+    if (upperCase_ && (event == FL_KEYBOARD || event == FL_PASTE)) ApplyUpperCase();
+    return handled;
+}
+
+void TextField::SetText(const char* utf8) {
+    value(utf8);
+    if (upperCase_) ApplyUpperCase();
+}
+
+void TextField::ApplyUpperCase() {
+    const std::string before = value();
+    const std::string after = UpperCaseUtf8(before);
+    if (after == before) return;
+    // Keep the cursor and selection where they were, as far as the byte
+    // lengths allow (upper-casing can change them in rare cases).
+    const int pos = position(), markPos = mark();
+    value(after.c_str());
+    const int limit = static_cast<int>(after.size());
+    position(pos < limit ? pos : limit, markPos < limit ? markPos : limit);
+}
+
+}  // namespace morvik

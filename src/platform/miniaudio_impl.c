@@ -1,0 +1,3 @@
+/* The miniaudio implementation, compiled once for the whole program. */
+#define MINIAUDIO_IMPLEMENTATION
+#include <miniaudio.h>
