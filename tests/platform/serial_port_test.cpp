@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -259,6 +260,8 @@ struct Refusal {
     Kind kind;
 };
 
+void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.label; }
+
 class RefusesWithoutOpening : public testing::TestWithParam<Refusal> {};
 
 // Anything but a terminal is refused, quickly and without a descriptor left
@@ -314,6 +317,8 @@ struct Resolution {
     std::string expected;  // likewise
 };
 
+void PrintTo(const Resolution& row, std::ostream* out) { *out << '"' << row.name << '"'; }
+
 class ResolvesPortNames : public testing::TestWithParam<Resolution> {};
 
 TEST_P(ResolvesPortNames, AsTypedInAnUpperCaseField) {
@@ -328,8 +333,7 @@ TEST_P(ResolvesPortNames, AsTypedInAnUpperCaseField) {
         if (const size_t at = s.find('@'); at != std::string::npos) s.replace(at, 1, dir.path());
         return s;
     };
-    EXPECT_EQ(ResolvePortPath(expand(GetParam().name), dir.path() + "/"), expand(GetParam().expected))
-        << "name \"" << GetParam().name << '"';
+    EXPECT_EQ(ResolvePortPath(expand(GetParam().name), dir.path() + "/"), expand(GetParam().expected));
 }
 
 INSTANTIATE_TEST_SUITE_P(
