@@ -39,6 +39,15 @@ std::vector<std::string> Timeline::Lines(const std::vector<std::string>& prefixe
     return out;
 }
 
+std::vector<std::pair<int64_t, int64_t>> Timeline::ToneSpans() const {
+    std::vector<std::pair<int64_t, int64_t>> spans;
+    for (const Entry& e : entries) {
+        if (e.what.rfind("tone on", 0) == 0) spans.push_back({e.at, -1});
+        if (e.what == "tone off" && !spans.empty()) spans.back().second = e.at;
+    }
+    return spans;
+}
+
 void FakeClock::SleepMs(int64_t ms) {
     const int64_t waited = ClampSleep(ms);
     if (waited == 0) return;
@@ -140,7 +149,8 @@ void FakeWindow::ClearSurface(Rgb c) {
 void FakeWindow::Place(int window, int control, ControlKind kind, Rect rect,
                        const std::u16string& text) {
     t_.Add("place " + std::to_string(control) + " " + KindText(kind) + " in " +
-           std::to_string(window) + " at " + RectText(rect) + " \"" + ToUtf8(text) + "\"");
+           std::to_string(window) + " at " + RectText(rect) + " " +
+           (recordTexts ? "\"" + ToUtf8(text) + "\"" : std::to_string(text.size())));
 }
 
 void FakeWindow::SetFont(int control, int font) {

@@ -30,6 +30,8 @@ struct Timeline {
     std::vector<std::string> Lines() const;
     // Only the entries whose text starts with one of the prefixes.
     std::vector<std::string> Lines(const std::vector<std::string>& prefixes) const;
+    // The tone's on and off times as [start, end) spans.
+    std::vector<std::pair<int64_t, int64_t>> ToneSpans() const;
 };
 
 class FakeClock : public Clock {
@@ -137,6 +139,9 @@ public:
     std::deque<std::function<WindowEvent()>> script;
     std::vector<std::u16string> fieldTexts = std::vector<std::u16string>(100);
     std::vector<uintptr_t> waitStackMarks;  // stack depth at each wait
+    // Off for very long messages: placements then record the text's length
+    // instead of the text.
+    bool recordTexts = true;
 
 private:
     Timeline& t_;
