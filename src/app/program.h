@@ -45,11 +45,10 @@ struct ElementTimes {
     int64_t DotLength = 0, DashLength = 0, ElementGap = 0, CharacterGap = 0, WordSpace = 0;
 };
 
-// Window and control numbers.
+// Window and timer numbers.
 inline constexpr int MainWindow = 7;
 inline constexpr int InfoWindow = 52;
 inline constexpr int MainWindowTimer = 123;
-inline constexpr int CarrierStatusLabel = 10;
 
 // Every program-wide value, in one place. They live as long as the process
 // and survive a restart unless the main window's build renews them.

@@ -6,6 +6,7 @@
 #include "platform/audio_out.h"
 #include "platform/clock.h"
 #include "platform/serial_port.h"
+#include "ui/controls.h"
 #include "ui/escape_poll.h"
 #include "ui/status_label.h"
 

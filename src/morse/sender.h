@@ -1,10 +1,8 @@
 #pragma once
 #include "app/program.h"
+#include "ui/controls.h"
 
 namespace morvik {
-
-inline constexpr int RunStatusLabel = 9;
-inline constexpr int SentTextLabel = 12;
 
 // The keying times of a unit: 1, 3, 1, 3 and 7 units, saturating.
 ElementTimes KeyingTimesFor(int64_t unitMs);

@@ -65,6 +65,13 @@ public:
     virtual bool TakeEvent() = 0;
     // Brings what was placed onto the screen without taking input events.
     virtual void Flush() = 0;
+    // Handles window events for at most the given time, or until one has
+    // been handled, and drops every control event: nothing pressed while a
+    // run waits is carried out.
+    virtual void ServiceFor(int maxWaitMs) = 0;
+    // Handles what is pending and drops every control event still queued, so
+    // that nothing pressed during a run is carried out after it.
+    virtual void DiscardPendingInput() = 0;
 
     // Closes every window and the connection to the display.
     virtual void Shutdown() = 0;

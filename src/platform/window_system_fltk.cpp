@@ -116,6 +116,8 @@ void FltkWindowSystem::CreateFont(int font, const std::string& family, int pixel
 void FltkWindowSystem::OpenWindow(int window, const std::u16string& title, int clientWidth,
                                   int clientHeight) {
     CloseWindow(window);
+    // Whatever was pressed before the window was (re)built starts nothing.
+    events_.clear();
     int sx = 0, sy = 0, sw = 0, sh = 0;
     Fl::screen_xywh(sx, sy, sw, sh, 0);
     // Centred on each axis by itself; at the screen's edge where too large.
@@ -298,6 +300,16 @@ bool FltkWindowSystem::TakeEvent() {
 }
 
 void FltkWindowSystem::Flush() { Fl::flush(); }
+
+void FltkWindowSystem::ServiceFor(int maxWaitMs) {
+    Fl::wait(maxWaitMs / 1000.0);
+    events_.clear();
+}
+
+void FltkWindowSystem::DiscardPendingInput() {
+    Fl::check();
+    events_.clear();
+}
 
 unsigned long FltkWindowSystem::NativeWindow(int window) const {
     auto it = windows_.find(window);

@@ -35,6 +35,8 @@ public:
     WindowEvent WaitEvent() override;
     bool TakeEvent() override;
     void Flush() override;
+    void ServiceFor(int maxWaitMs) override;
+    void DiscardPendingInput() override;
     void Shutdown() override;
 
     // The X window of a program window; 0 when it is not shown. For tests.

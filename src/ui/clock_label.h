@@ -3,10 +3,9 @@
 
 #include "app/program.h"
 #include "platform/clock.h"
+#include "ui/controls.h"
 
 namespace morvik {
-
-inline constexpr int ClockLabel = 17;
 
 // "%hh:%ii:%ss", "%yyyy-%mm-%dd" and "%yyyy-%mm-%dd %hh:%ii" of a local time.
 std::u16string TimeOfDayText(const LocalTime& t);

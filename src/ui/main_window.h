@@ -8,9 +8,9 @@ namespace morvik {
 // "Morvik version QX7ZZB-052" followed by 90 spaces.
 std::u16string WindowTitle();
 
-// Builds the main window and runs its event loop; left only through
-// Restart or Shutdown.
+// Builds the main window from scratch, filled from the settings file, and
+// runs its event loop; left only through Restart or Shutdown.
 void MainWindowSequence(Program& program);
-void RunMainLoop(Program& program);
+void BuildMainWindow(Program& program);
 
 }  // namespace morvik

@@ -3,6 +3,7 @@
 #include "app/fonts.h"
 #include "app/startup.h"
 #include "fakes/fake_platform.h"
+#include "fakes/work_dir.h"
 #include "ui/main_window.h"
 
 namespace morvik {
@@ -15,6 +16,7 @@ using Lines = std::vector<std::string>;
 WindowEvent Tick() { return {EventKind::Timer, 0}; }
 
 TEST(StartUp, FailedSurfaceShowsErrorAndEndsWithCodeZero) {
+    fake::ScopedWorkDir dir;
     FakeWorld w;
     w.window.surfaceStarts = false;
     EXPECT_EQ(StartUp(w.program), 0);
@@ -26,6 +28,7 @@ TEST(StartUp, FailedSurfaceShowsErrorAndEndsWithCodeZero) {
 }
 
 TEST(StartUp, FailedKeyboardShowsErrorAndEndsWithCodeZero) {
+    fake::ScopedWorkDir dir;
     FakeWorld w;
     w.keyboard.startSucceeds = false;
     EXPECT_EQ(StartUp(w.program), 0);
@@ -55,6 +58,7 @@ TEST(StartUp, FontsFollowTheDisplayResolution) {
 }
 
 TEST(StartUp, BuildsTheMainWindowAndEndsOnEscapeReleased) {
+    fake::ScopedWorkDir dir;
     FakeWorld w;
     w.window.script = {Tick, Tick, Tick};
     w.keyboard.escapeAtPoll = {false, true, false};
@@ -69,6 +73,7 @@ TEST(StartUp, BuildsTheMainWindowAndEndsOnEscapeReleased) {
 }
 
 TEST(StartUp, CloseRequestsAreIgnored) {
+    fake::ScopedWorkDir dir;
     FakeWorld w;
     w.window.script = {[] { return WindowEvent{EventKind::CloseRequest, 0}; },
                        [] { return WindowEvent{EventKind::CloseRequest, 0}; }};
@@ -79,6 +84,7 @@ TEST(StartUp, CloseRequestsAreIgnored) {
 // Each restart unwinds to the top before the main window is built again, so
 // the event loop always waits at the same depth, and only one window exists.
 TEST(StartUp, RestartsDoNotNest) {
+    fake::ScopedWorkDir dir;
     FakeWorld w;
     Program& p = w.program;
     for (int i = 0; i < 100; ++i) {
@@ -96,6 +102,7 @@ TEST(StartUp, RestartsDoNotNest) {
 }
 
 TEST(StartUp, ProgramWideValuesSurviveARestart) {
+    fake::ScopedWorkDir dir;
     FakeWorld w;
     Program& p = w.program;
     w.window.script = {[&p]() -> WindowEvent {

@@ -1,5 +1,7 @@
 #include "fakes/fake_platform.h"
 
+#include <ctime>
+
 #include "platform/text_encoding.h"
 
 namespace morvik::fake {
@@ -55,6 +57,20 @@ void FakeClock::SleepMs(int64_t ms) {
     t_.now += waited;
 }
 
+LocalTime FakeClock::Now() {
+    tm t{};
+    t.tm_year = start.year - 1900;
+    t.tm_mon = start.month - 1;
+    t.tm_mday = start.day;
+    t.tm_hour = start.hour;
+    t.tm_min = start.minute;
+    t.tm_sec = start.second;
+    const time_t at = timegm(&t) + static_cast<time_t>(t_.now / 1000);
+    tm now{};
+    gmtime_r(&at, &now);
+    return {now.tm_year + 1900, now.tm_mon + 1, now.tm_mday, now.tm_hour, now.tm_min, now.tm_sec};
+}
+
 bool FakeAudio::EnsureStarted() {
     if (!settled_) {
         ++startAttempts;
@@ -98,12 +114,12 @@ void FakePort::Close() {
 
 bool FakeKeyboard::EscapeDown() {
     ++polls;
+    if (escapeAt) return escapeAt(t_.now);
     bool down = false;
     if (!escapeAtPoll.empty()) {
         down = escapeAtPoll.front();
         escapeAtPoll.pop_front();
     }
-    t_.Add(std::string("poll escape ") + (down ? "down" : "up"));
     return down;
 }
 
@@ -151,6 +167,7 @@ void FakeWindow::Place(int window, int control, ControlKind kind, Rect rect,
     t_.Add("place " + std::to_string(control) + " " + KindText(kind) + " in " +
            std::to_string(window) + " at " + RectText(rect) + " " +
            (recordTexts ? "\"" + ToUtf8(text) + "\"" : std::to_string(text.size())));
+    texts[control] = text;
 }
 
 void FakeWindow::SetFont(int control, int font) {
@@ -163,8 +180,8 @@ void FakeWindow::SetTextColor(int control, Rgb c) {
 }
 
 std::u16string FakeWindow::FieldText(int control) {
-    return control >= 0 && static_cast<size_t>(control) < fieldTexts.size() ? fieldTexts[control]
-                                                                            : std::u16string{};
+    const auto it = texts.find(control);
+    return it == texts.end() ? std::u16string{} : it->second;
 }
 
 WindowEvent FakeWindow::WaitEvent() {
@@ -174,6 +191,11 @@ WindowEvent FakeWindow::WaitEvent() {
     auto step = std::move(script.front());
     script.pop_front();
     return step();
+}
+
+void FakeWindow::ServiceFor(int maxWaitMs) {
+    ++servicePasses;
+    t_.now += maxWaitMs > 0 ? maxWaitMs : 0;
 }
 
 bool FakeWindow::TakeEvent() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,9 @@ public:
     explicit FakeClock(Timeline& t) : t_(t) {}
     int64_t MonotonicMs() override { return t_.now; }
     void SleepMs(int64_t ms) override;
-    LocalTime Now() override { return localTime; }
-    LocalTime localTime{2025, 11, 27, 15, 21, 7};
+    // The local time at virtual time 0 plus the virtual time passed.
+    LocalTime Now() override;
+    LocalTime start{2025, 11, 27, 15, 21, 7};
 
 private:
     Timeline& t_;
@@ -84,8 +86,10 @@ class FakeKeyboard : public Keyboard {
 public:
     explicit FakeKeyboard(Timeline& t) : t_(t) {}
     bool Start() override { return startSucceeds; }
-    // Escape's state at each poll, in order; up once the script is used up.
+    // Escape's state at each poll: from escapeAt when it is set, otherwise
+    // from the script of polls, and up once that is used up.
     bool EscapeDown() override;
+    std::function<bool(int64_t now)> escapeAt;
     bool startSucceeds = true;
     std::deque<bool> escapeAtPoll;
     int polls = 0;
@@ -129,6 +133,9 @@ public:
     WindowEvent WaitEvent() override;
     bool TakeEvent() override;
     void Flush() override { t_.Add("flush"); }
+    // Waits the whole time on the virtual clock: no events come.
+    void ServiceFor(int maxWaitMs) override;
+    void DiscardPendingInput() override { t_.Add("discard input"); }
     void Shutdown() override { t_.Add("window shutdown"); }
 
     bool surfaceStarts = true;
@@ -137,11 +144,14 @@ public:
     // Each step of the script is run by one WaitEvent; it may act (press
     // Escape, call Restart) and returns the event to deliver.
     std::deque<std::function<WindowEvent()>> script;
-    std::vector<std::u16string> fieldTexts = std::vector<std::u16string>(100);
+    // The text each control was last placed with, or typed into it.
+    std::map<int, std::u16string> texts;
+    void Type(int control, const std::u16string& text) { texts[control] = text; }
     std::vector<uintptr_t> waitStackMarks;  // stack depth at each wait
     // Off for very long messages: placements then record the text's length
     // instead of the text.
     bool recordTexts = true;
+    int servicePasses = 0;
 
 private:
     Timeline& t_;
