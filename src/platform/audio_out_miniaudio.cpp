@@ -33,7 +33,19 @@ constexpr int64_t AnchorWindowNs = 2'000'000'000;
 // later by at most 1 ms per second, so that an edge pair straddling the
 // change is off by at most 0.1 % of its distance (47 µs on a 47 ms dash).
 constexpr int64_t AnchorRiseDivisor = 1000;
+// But when every callback for a while has come this much later than the
+// anchor, the output has fallen behind for good (a stalled start, an
+// underrun): its past says nothing about where it is now.
+constexpr int64_t SlipNs = 20'000'000;
+constexpr int64_t SlipWindowNs = 100'000'000;
+constexpr size_t SlipMinCallbacks = 4;
 constexpr size_t AnchorHistory = 512;  // more than a window's worth of 10 ms callbacks
+// Starting waits until the output has consumed this much in step with the
+// clock (or gives up waiting after StartWaitNs), so that the first tone is
+// placed by a settled anchor rather than by the burst that fills the
+// device's buffer at start.
+constexpr int64_t SettleFrames = 250 * FramesPerMs;
+constexpr int64_t StartWaitNs = 3'000'000'000;
 constexpr float BeepAmplitude = 0.8f;
 // A decoded image longer than this is surely not one tone period.
 constexpr size_t MaxSoundFrames = SampleRate * 60;
@@ -115,12 +127,24 @@ public:
         next_ = (next_ + 1) % history_.size();
         count_ = std::min(count_ + 1, history_.size());
         int64_t lowest = offset;
+        int64_t recentLowest = offset;
+        size_t recent = 0;
         for (size_t i = 0; i < count_; ++i) {
-            if (nowNs - history_[i].timeNs <= AnchorWindowNs) lowest = std::min(lowest, history_[i].offsetNs);
+            const Sample& h = history_[i];
+            const int64_t age = nowNs - h.timeNs;
+            if (h.timeNs < forgetBeforeNs_ || age > AnchorWindowNs) continue;
+            lowest = std::min(lowest, h.offsetNs);
+            if (age <= SlipWindowNs) {
+                recentLowest = std::min(recentLowest, h.offsetNs);
+                ++recent;
+            }
         }
         if (!anchored_.load(std::memory_order_relaxed) || lowest <= published_) {
             // Moving earlier at once keeps edges ahead of the audio thread.
             published_ = lowest;
+        } else if (recent >= SlipMinCallbacks && recentLowest - published_ > SlipNs) {
+            published_ = recentLowest;
+            forgetBeforeNs_ = nowNs - SlipWindowNs;
         } else {
             const int64_t rise = (nowNs - lastAnchorNs_) / AnchorRiseDivisor;
             published_ = std::min(lowest, SaturatingAdd(published_, rise));
@@ -170,6 +194,12 @@ public:
         }
     }
 
+    // The end of the last tone keyed, or Open.
+    int64_t LastStop() {
+        std::lock_guard<std::mutex> hold(lock_);
+        return segments_.empty() ? 0 : segments_.back().stop;
+    }
+
     void Clear() {
         std::lock_guard<std::mutex> hold(lock_);
         segments_.clear();
@@ -194,6 +224,7 @@ private:
     size_t count_ = 0;
     int64_t published_ = 0;
     int64_t lastAnchorNs_ = 0;
+    int64_t forgetBeforeNs_ = INT64_MIN;
 };
 
 // miniaudio's view of the gate: a data source of mono float frames at the
@@ -267,8 +298,14 @@ struct MiniaudioOut::State {
     std::optional<bool> started;  // the settled outcome of the first attempt
     bool running = false;         // engine up and not shut down
     Samples current;              // the sound made last
+    // How far the audio thread's count runs ahead of what has left the
+    // device: its whole buffer.
+    int64_t bufferFrames = 3 * PeriodMs * FramesPerMs;
 
     bool Start();
+    // Waits until the frames before `stop` have been played out of the
+    // device, or until the given time.
+    void WaitPlayed(int64_t stop, int64_t giveUpNs);
 };
 
 bool MiniaudioOut::State::Start() {
@@ -318,12 +355,20 @@ bool MiniaudioOut::State::Start() {
         ma_data_source_uninit(&source.base);
         return false;
     }
-    // Give the audio thread a moment to anchor the clock, so that the first
-    // tone is already placed by the time-to-frame mapping.
-    const int64_t deadline = MonotonicNs() + 1'000'000'000;
-    while (!gate.Anchored() && MonotonicNs() < deadline) SleepUntilNs(MonotonicNs() + 1'000'000);
+    if (const ma_device* device = ma_engine_get_device(&engine); device != nullptr) {
+        const int64_t frames = static_cast<int64_t>(device->playback.internalPeriodSizeInFrames) *
+                               static_cast<int64_t>(device->playback.internalPeriods);
+        if (frames > 0) bufferFrames = frames;
+    }
+    const int64_t deadline = MonotonicNs() + StartWaitNs;
+    while (gate.Rendered() < SettleFrames && MonotonicNs() < deadline) SleepUntilNs(MonotonicNs() + 2'000'000);
     running = true;
     return true;
+}
+
+void MiniaudioOut::State::WaitPlayed(int64_t stop, int64_t giveUpNs) {
+    const int64_t played = SaturatingAdd(stop, bufferFrames);
+    while (gate.Rendered() < played && MonotonicNs() < giveUpNs) SleepUntilNs(MonotonicNs() + 1'000'000);
 }
 
 MiniaudioOut::MiniaudioOut() : state_(std::make_unique<State>()) {}
@@ -373,13 +418,11 @@ void MiniaudioOut::Beep(int64_t frequencyHz, int64_t milliseconds) {
     Gate& gate = state_->gate;
     const int64_t stop = gate.Add(std::move(period), gate.FrameAt(t0), SaturatingMul(milliseconds, FramesPerMs));
 
-    // The tone is over once the audio thread has rendered past its end;
-    // sleep through most of it, then watch for that, but never hang on an
-    // output that has stopped moving.
+    // Sleep through most of the tone, then watch for its end to leave the
+    // device, but never hang on an output that has stopped moving.
     const int64_t lengthNs = SaturatingMul(milliseconds, 1'000'000);
     SleepUntilNs(SaturatingAdd(t0, lengthNs));
-    const int64_t giveUp = SaturatingAdd(SaturatingAdd(t0, lengthNs), 1'000'000'000);
-    while (gate.Rendered() < stop && MonotonicNs() < giveUp) SleepUntilNs(MonotonicNs() + 1'000'000);
+    state_->WaitPlayed(stop, SaturatingAdd(SaturatingAdd(t0, lengthNs), 1'000'000'000));
 }
 
 void MiniaudioOut::Shutdown() {
@@ -387,6 +430,9 @@ void MiniaudioOut::Shutdown() {
     if (!s.started) s.started = false;  // a shut-down output never starts later
     if (!s.running) return;
     s.running = false;
+    // A tone keyed just before is still ahead of the audio thread; let it
+    // finish rather than cut it short. A tone never stopped ends here.
+    if (const int64_t stop = s.gate.LastStop(); stop != Open) s.WaitPlayed(stop, MonotonicNs() + 1'000'000'000);
     ma_engine_stop(&s.engine);
     ma_sound_uninit(&s.sound);
     ma_engine_uninit(&s.engine);

@@ -50,6 +50,8 @@ int TextField::handle(int event) {
 void TextField::SetText(const char* utf8) {
     value(utf8);
     if (upperCase_) ApplyUpperCase();
+    // A placed text is shown from its start, as it reads.
+    position(0);
 }
 
 void TextField::ApplyUpperCase() {

@@ -132,6 +132,11 @@ void FltkWindowSystem::OpenWindow(int window, const std::u16string& title, int c
     windows_[window] = w;
     w->show();
     w->wait_for_expose();
+    // Shown and activated: a rebuilt window takes over the keyboard from the
+    // one it replaces, also where no window manager hands it over.
+    XRaiseWindow(fl_display, fl_xid(w));
+    XSetInputFocus(fl_display, fl_xid(w), RevertToParent, CurrentTime);
+    XFlush(fl_display);
 }
 
 void FltkWindowSystem::CloseWindow(int window) {

@@ -128,7 +128,9 @@ TEST_F(Commands, CountTexts) {
         EXPECT_THROW(StartUp(w.program), ScriptEnded);
         EXPECT_EQ(w.timeline.Lines({"place 9 label in 7 at 390,460,200,20 \"Pause"}).size(), c.messages);
         EXPECT_EQ(w.timeline.Lines({"place 9 label in 7 at 390,520,200,20 \"Klart\""}).size(), 1u);
-        if (c.messages == 0) EXPECT_EQ(w.timeline.Lines({"place 20"}).size(), 1u);  // only the build's
+        if (c.messages == 0) {
+            EXPECT_EQ(w.timeline.Lines({"place 20"}).size(), 1u);  // only the build's
+        }
     }
 }
 

@@ -150,7 +150,12 @@ void XConnection::RequestClose(Window w) {
 }
 
 unsigned long XConnection::Pixel(Window w, int x, int y) {
+    // The window may be gone for a moment while the program rebuilds it.
+    XSync(display_, False);
+    auto old = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     XImage* image = XGetImage(display_, w, x, y, 1, 1, AllPlanes, ZPixmap);
+    XSync(display_, False);
+    XSetErrorHandler(old);
     if (image == nullptr) return ~0UL;
     const unsigned long p = XGetPixel(image, 0, 0);
     XDestroyImage(image);
