@@ -7,7 +7,7 @@
 #include <sstream>
 #include <thread>
 
-#include "x_session.h"
+#include "support/x_session.h"
 
 namespace morvik::test {
 namespace {
