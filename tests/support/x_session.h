@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <sys/types.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
