@@ -26,6 +26,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/pseudo_terminal.h"
+
 namespace morvik {
 namespace {
 
@@ -38,48 +40,7 @@ std::string Upper(std::string s) {
     return s;
 }
 
-// A pseudo-terminal whose slave has been opened once and closed again, so
-// that the master reports a hang-up whenever nobody holds the slave.
-class Pty {
-public:
-    Pty() {
-        master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) return;
-        char name[128] = {};
-        if (ptsname_r(master_, name, sizeof name) != 0) return;
-        slave_path_ = name;
-        const int slave = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        if (slave >= 0) close(slave);
-    }
-    ~Pty() {
-        if (master_ >= 0) close(master_);
-    }
-    Pty(const Pty&) = delete;
-    Pty& operator=(const Pty&) = delete;
-
-    bool Ok() const { return master_ >= 0 && !slave_path_.empty(); }
-    int master() const { return master_; }
-    const std::string& slave_path() const { return slave_path_; }
-
-    // True while no one has the slave open.
-    bool HungUp() const {
-        pollfd p{master_, POLLIN, 0};
-        return poll(&p, 1, 0) >= 0 && (p.revents & POLLHUP) != 0;
-    }
-
-    // Bytes the slave side has sent; a hung-up master answers EIO instead
-    // of EAGAIN when it has none, and both mean nothing arrived.
-    ssize_t PendingBytes() const {
-        char buf[64];
-        const ssize_t n = read(master_, buf, sizeof buf);
-        if (n < 0 && (errno == EAGAIN || errno == EIO)) return 0;
-        return n;
-    }
-
-private:
-    int master_ = -1;
-    std::string slave_path_;
-};
+using Pty = test::PseudoTerminal;
 
 class TempDir {
 public:
@@ -360,6 +321,34 @@ TEST(ResolvePortPath, UsesDevForBareNames) {
     EXPECT_EQ(ResolvePortPath("TTY"), "/dev/tty");
     EXPECT_EQ(ResolvePortPath("COM1"), "/dev/ttyS0");
     EXPECT_EQ(ResolvePortPath("/DEV/NULL"), "/dev/null");
+}
+
+}  // namespace
+}  // namespace morvik
+
+namespace morvik {
+namespace {
+
+// The watcher the end-to-end tests rely on sees every open and close of
+// the port, in order.
+TEST(KeyLineWatch, SeesEachElementOfTheKeyLine) {
+    test::PseudoTerminal pty;
+    ASSERT_TRUE(pty.Ok());
+    test::KeyLineWatch watch(pty.slave_path());
+    ASSERT_TRUE(watch.Ok());
+    TermiosSerialPort port;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(port.Open(pty.slave_path()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        port.Close();
+    }
+    std::vector<std::pair<int64_t, int64_t>> spans;
+    for (int i = 0; i < 200 && spans.size() < 3; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        spans = watch.Spans();
+    }
+    ASSERT_EQ(spans.size(), 3u);
+    for (const auto& [open, close] : spans) EXPECT_GT(close, open);
 }
 
 }  // namespace
