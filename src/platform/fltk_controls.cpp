@@ -3,17 +3,27 @@
 #include <FL/Fl.H>
 #include <FL/fl_draw.H>
 
+#include <cstring>
 #include <string>
 
+#include "platform/text_encoding.h"
 #include "platform/upper_case.h"
 
 namespace morvik {
 
 namespace {
 
-// Fields hold up to 1,048,576 characters; FLTK counts bytes, and a UTF-8
-// character takes up to four.
-constexpr int FieldCapacityBytes = 4 * 1048576;
+// Fields hold up to 1,048,576 characters (UTF-16 code units). FLTK counts
+// bytes, and a character takes up to four of them in UTF-8; the count of
+// characters is checked after each edit.
+constexpr size_t FieldCapacity = 1048576;
+constexpr int FieldCapacityBytes = 4 * static_cast<int>(FieldCapacity);
+
+bool OverCapacity(const char* utf8) {
+    // Only a text of more bytes than characters allowed can be too long.
+    const size_t bytes = std::strlen(utf8);
+    return bytes > FieldCapacity && FromUtf8(std::string(utf8, bytes)).size() > FieldCapacity;
+}
 
 }  // namespace
 
@@ -42,8 +52,17 @@ TextField::TextField(int x, int y, int w, int h, bool upperCase)
 }
 
 int TextField::handle(int event) {
+    const bool editing = event == FL_KEYBOARD || event == FL_PASTE;
+    const size_t adding = event == FL_PASTE ? static_cast<size_t>(Fl::event_length()) : 4;
+    const bool nearlyFull = editing && static_cast<size_t>(size()) + adding > FieldCapacity;
+    const std::string before = nearlyFull ? std::string(value(), static_cast<size_t>(size())) : "";
     const int handled = Fl_Input::handle(event);
-    if (upperCase_ && (event == FL_KEYBOARD || event == FL_PASTE)) ApplyUpperCase();
+    if (nearlyFull && OverCapacity(value())) {
+        // An edit that would go beyond the field's capacity is refused.
+        value(before.c_str(), static_cast<int>(before.size()));
+        return handled;
+    }
+    if (upperCase_ && editing) ApplyUpperCase();
     return handled;
 }
 

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "platform/fltk_controls.h"
+#include "platform/program_icon.h"
 #include "platform/text_encoding.h"
 
 namespace morvik {
@@ -129,6 +130,8 @@ void FltkWindowSystem::OpenWindow(int window, const std::u16string& title, int c
     w->size_range(clientWidth, clientHeight, clientWidth, clientHeight);
     w->color(fl_rgb_color(FaceRed, FaceGreen, FaceBlue));
     w->box(FL_FLAT_BOX);
+    w->icon(ProgramIcon());
+    w->cursor(FL_CURSOR_ARROW);
     windows_[window] = w;
     w->show();
     w->wait_for_expose();
