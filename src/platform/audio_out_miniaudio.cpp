@@ -21,7 +21,14 @@ constexpr int64_t FramesPerMs = SampleRate / 1000;
 // frame <-> time conversions stay exact integers.
 constexpr int64_t NsPerFrameNum = 62500;
 constexpr int64_t NsPerFrameDen = 3;
-constexpr uint32_t PeriodMs = 10;
+// The device period. miniaudio asks PulseAudio for a target buffer of one
+// period, so the period is all the slack the audio thread has: when it runs
+// later than that (a busy machine), the server runs dry, inserts silence
+// into the tone that is sounding and plays everything after it later. With
+// 10 ms, callbacks that came 15-19 ms apart split tones and shifted edges by
+// 20 ms and more on a loaded two-core machine; 30 ms rides that out, at
+// the cost of a later (but no less exact) side-tone.
+constexpr uint32_t PeriodMs = 30;
 // How far ahead of the audio thread's estimated position an edge is
 // placed, so that the frame it lands on has not been rendered yet: one
 // device period plus room for a callback that comes earlier than any seen
@@ -37,9 +44,11 @@ constexpr int64_t AnchorRiseDivisor = 1000;
 // anchor, the output has fallen behind for good (a stalled start, an
 // underrun): its past says nothing about where it is now.
 constexpr int64_t SlipNs = 20'000'000;
-constexpr int64_t SlipWindowNs = 100'000'000;
 constexpr size_t SlipMinCallbacks = 4;
-constexpr size_t AnchorHistory = 512;  // more than a window's worth of 10 ms callbacks
+// Long enough to hold that many callbacks.
+constexpr int64_t SlipWindowNs =
+    std::max<int64_t>(100'000'000, (SlipMinCallbacks + 1) * PeriodMs * 1'000'000);
+constexpr size_t AnchorHistory = 512;  // more than a window's worth of callbacks
 // Starting waits until the output has consumed this much in step with the
 // clock (or gives up waiting after StartWaitNs), so that the first tone is
 // placed by a settled anchor rather than by the burst that fills the
