@@ -54,6 +54,25 @@ Window WaitForRebuiltWindow(XConnection& x) {
     return 0;
 }
 
+Window FindInformationWindow(XConnection& x) {
+    for (int i = 0; i < 100; ++i) {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned int n = 0;
+        XQueryTree(x.display(), DefaultRootWindow(x.display()), &root, &parent, &children, &n);
+        Window found = 0;
+        for (unsigned int k = 0; k < n && found == 0; ++k) {
+            if (x.Exists(children[k]) && x.Title(children[k]).rfind(TitlePrefix, 0) == 0 &&
+                x.GeometryOf(children[k]).width == 600) {
+                found = children[k];
+            }
+        }
+        if (children != nullptr) XFree(children);
+        if (found != 0) return found;
+        Pause(50);
+    }
+    return 0;
+}
+
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;

@@ -38,6 +38,9 @@ bool WaitUntilBuilt(XConnection& x, Window w);
 // sparad" gone). A rebuilt window may or may not get the X id of the old one.
 Window WaitForRebuiltWindow(XConnection& x);
 
+// The information window among the mapped windows: the one 600 wide.
+Window FindInformationWindow(XConnection& x);
+
 std::string ReadFile(const std::string& path);
 // A settings file as the program writes it, with some values replaced
 // (keys "MV001" to "MV010").
