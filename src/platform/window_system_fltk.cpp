@@ -219,8 +219,13 @@ void FltkWindowSystem::RemoveControl(int control) {
     controls_.erase(it);
     if (Fl_Group* parent = widget->parent()) {
         parent->remove(widget);
-        parent->damage(FL_DAMAGE_ALL);
-        parent->redraw();
+        // Only the area the control covered is drawn again: a status label
+        // placed before every character must not repaint the whole window.
+        if (Fl_Window* window = parent->as_window()) {
+            window->damage(FL_DAMAGE_EXPOSE, widget->x(), widget->y(), widget->w(), widget->h());
+        } else {
+            parent->redraw();
+        }
     }
     if (Fl::focus() == widget) Fl::focus(nullptr);
     delete widget;
