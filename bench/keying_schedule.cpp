@@ -4,19 +4,11 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "support/morse_letters.h"
+
 namespace morvik::bench {
 
 namespace {
-
-const char* Letter(char c) {
-    static const char* const Letters[26] = {
-        ".-",   "-...", "-.-.", "-..",  ".",   "..-.", "--.",  "....", "..",
-        ".---", "-.-",  ".-..", "--",   "-.",  "---",  ".--.", "--.-", ".-.",
-        "...",  "-",    "..-",  "...-", ".--", "-..-", "-.--", "--.."};
-    if (c >= 'A' && c <= 'Z') return Letters[c - 'A'];
-    if (c >= 'a' && c <= 'z') return Letters[c - 'a'];
-    return nullptr;
-}
 
 constexpr double SampleMs = 1000.0 / static_cast<double>(test::Rate);
 
@@ -32,7 +24,7 @@ std::vector<ScheduledElement> Schedule(const std::string& text, GapRules rules) 
             }
             continue;
         }
-        const char* code = Letter(c);
+        const char* code = test::LetterElements(c);
         if (code == nullptr) continue;
         for (const char* e = code; *e != '\0'; ++e) {
             out.push_back({*e == '.' ? 1 : 3, rules.element, GapKind::Element});

@@ -1,7 +1,5 @@
 #include "process_probe.h"
 
-#include <X11/Xatom.h>
-#include <X11/Xutil.h>
 #include <dirent.h>
 #include <poll.h>
 
@@ -9,6 +7,7 @@
 #include <sstream>
 
 #include "support/sound_recording.h"
+#include "support/x_session.h"
 
 namespace morvik::bench {
 
@@ -97,32 +96,6 @@ MapWatch::~MapWatch() {
     if (display_ != nullptr) XCloseDisplay(display_);
 }
 
-std::string MapWatch::Title(Window w) {
-    auto old = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    std::string title;
-    const Atom netName = XInternAtom(display_, "_NET_WM_NAME", False);
-    const Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display_, w, netName, 0, 1 << 16, False, utf8, &type, &format, &count,
-                           &after, &data) == Success &&
-        data != nullptr) {
-        title.assign(reinterpret_cast<char*>(data), count);
-        XFree(data);
-    } else {
-        char* name = nullptr;
-        if (XFetchName(display_, w, &name) && name != nullptr) {
-            title = name;
-            XFree(name);
-        }
-    }
-    XSync(display_, False);
-    XSetErrorHandler(old);
-    return title;
-}
-
 int64_t MapWatch::WaitForMapped(const std::string& titlePrefix, int timeoutMs, Window* mapped) {
     if (display_ == nullptr) return -1;
     const int64_t end = test::NowNs() + static_cast<int64_t>(timeoutMs) * 1'000'000;
@@ -133,7 +106,7 @@ int64_t MapWatch::WaitForMapped(const std::string& titlePrefix, int timeoutMs, W
             if (e.type != MapNotify) continue;
             // Taken when the event is read, before the title round trip.
             const int64_t at = test::NowNs();
-            if (Title(e.xmap.window).rfind(titlePrefix, 0) == 0) {
+            if (test::WindowTitle(display_, e.xmap.window).rfind(titlePrefix, 0) == 0) {
                 if (mapped != nullptr) *mapped = e.xmap.window;
                 return at;
             }

@@ -35,7 +35,6 @@ public:
     int64_t WaitForMapped(const std::string& titlePrefix, int timeoutMs, Window* mapped);
 
 private:
-    std::string Title(Window w);
     Display* display_ = nullptr;
 };
 

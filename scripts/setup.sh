@@ -7,7 +7,7 @@ if [ "$(id -u)" -eq 0 ]; then SUDO=""; else SUDO="sudo"; fi
 
 PACKAGES="build-essential cmake ninja-build pkg-config libgtest-dev googletest
 libfltk1.3-dev libxft-dev libfontconfig1-dev fontconfig fonts-dejavu-core
-xvfb xdotool x11-utils x11-apps xauth pulseaudio pulseaudio-utils
+xvfb xdotool x11-utils pulseaudio pulseaudio-utils
 ca-certificates"
 
 missing=""

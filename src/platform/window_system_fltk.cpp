@@ -149,10 +149,7 @@ void FltkWindowSystem::CloseWindow(int window) {
     for (auto c = controls_.begin(); c != controls_.end();) {
         c = c->second.window == window ? controls_.erase(c) : std::next(c);
     }
-    if (surfaceWindow_ == window) {
-        surfaceWindow_ = 0;
-        drawing_ = false;
-    }
+    if (surfaceWindow_ == window) surfaceWindow_ = 0;
     Fl_Window* w = it->second;
     windows_.erase(it);
     w->hide();
@@ -172,7 +169,7 @@ void FltkWindowSystem::StartTimer(int window, int timer, int periodMs) {
         delete old->second;
         timers_.erase(old);
     }
-    auto* t = new Timer{window, timer, periodMs / 1000.0, this};
+    auto* t = new Timer{window, periodMs / 1000.0, this};
     timers_[timer] = t;
     Fl::add_timeout(t->period, &FltkWindowSystem::TimerTick, t);
 }
@@ -202,9 +199,11 @@ void FltkWindowSystem::ClearSurface(Rgb colour) {
     it->second->redraw();
 }
 
-void FltkWindowSystem::BeginDraw() { drawing_ = surfaceWindow_ != 0; }
+// The surface is the window's own background, which FLTK draws behind the
+// controls whenever needed: there is nothing to begin or end.
+void FltkWindowSystem::BeginDraw() {}
 
-void FltkWindowSystem::EndDraw() { drawing_ = false; }
+void FltkWindowSystem::EndDraw() {}
 
 void FltkWindowSystem::Present() {
     auto it = windows_.find(surfaceWindow_);
@@ -322,11 +321,6 @@ void FltkWindowSystem::ServiceFor(int maxWaitMs) {
 void FltkWindowSystem::DiscardPendingInput() {
     Fl::check();
     events_.clear();
-}
-
-unsigned long FltkWindowSystem::NativeWindow(int window) const {
-    auto it = windows_.find(window);
-    return it == windows_.end() ? 0 : fl_xid(it->second);
 }
 
 void FltkWindowSystem::Shutdown() {

@@ -39,9 +39,6 @@ public:
     void DiscardPendingInput() override;
     void Shutdown() override;
 
-    // The X window of a program window; 0 when it is not shown. For tests.
-    unsigned long NativeWindow(int window) const;
-
     // Called from FLTK callbacks.
     void Post(WindowEvent event) { events_.push_back(event); }
 
@@ -52,7 +49,6 @@ private:
     };
     struct Timer {
         int window = 0;
-        int number = 0;
         double period = 0.0;
         FltkWindowSystem* owner = nullptr;
     };
@@ -72,7 +68,6 @@ private:
     std::map<int, Timer*> timers_;
     std::deque<WindowEvent> events_;
     int surfaceWindow_ = 0;
-    bool drawing_ = false;
 };
 
 }  // namespace morvik

@@ -14,25 +14,17 @@ namespace {
 
 // Carries out a button's command; returns whether the program is to end.
 bool CarryOut(Program& program, int control) {
-    WindowSystem& w = *program.platform.window;
     switch (control) {
-        case SaveButton: SaveCommand(program); break;
-        case TestButton:
-            TestRun(program);
-            w.DiscardPendingInput();
-            break;
-        case RunCountButton:
-            CountedRun(program);
-            w.DiscardPendingInput();
-            break;
-        case RunTimedButton:
-            TimedRun(program);
-            w.DiscardPendingInput();
-            break;
-        case InfoButton: ShowInformationWindow(program); break;
+        case SaveButton: SaveCommand(program); return false;
+        case TestButton: TestRun(program); break;
+        case RunCountButton: CountedRun(program); break;
+        case RunTimedButton: TimedRun(program); break;
+        case InfoButton: ShowInformationWindow(program);  // ends in a restart
         case QuitButton: return true;
-        default: break;  // fields and other controls start nothing
+        default: return false;  // fields and other controls start nothing
     }
+    // Nothing pressed during the run is carried out after it.
+    program.platform.window->DiscardPendingInput();
     return false;
 }
 

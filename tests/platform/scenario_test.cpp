@@ -28,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/morse_letters.h"
 #include "support/morvik_window.h"
 #include "support/pseudo_terminal.h"
 #include "support/sound_recording.h"
@@ -69,16 +70,6 @@ constexpr int64_t BrokenToneMs = 20;
 // Samples of one sine period at the tones used here.
 constexpr int64_t PeriodOf(int64_t hz) { return Rate / hz; }
 
-const std::map<char, std::string>& Codes() {
-    static const std::map<char, std::string> codes = {
-        {'A', ".-"},   {'B', "-..."}, {'C', "-.-."}, {'D', "-.."},  {'E', "."},    {'F', "..-."},
-        {'G', "--."},  {'H', "...."}, {'I', ".."},   {'J', ".---"}, {'K', "-.-"},  {'L', ".-.."},
-        {'M', "--"},   {'N', "-."},   {'O', "---"},  {'P', ".--."}, {'Q', "--.-"}, {'R', ".-."},
-        {'S', "..."},  {'T', "-"},    {'U', "..-"},  {'V', "...-"}, {'W', ".--"},  {'X', "-..-"},
-        {'Y', "-.--"}, {'Z', "--.."}};
-    return codes;
-}
-
 // One tone the program is to sound: its on-time, the silence after it (to
 // the next tone) and how much longer that silence may come out, and the
 // sine's period in samples.
@@ -116,8 +107,9 @@ std::vector<Expected> Schedule(const RunValues& run) {
                 if (!tones.empty()) tones.back().gapMs += 7 * u;
                 continue;
             }
-            for (const char element : Codes().at(c)) {
-                tones.push_back({element == '.' ? u : 3 * u, u, GapLateMs, period});
+            // The scenarios send letters and spaces only.
+            for (const char* e = LetterElements(c); *e != '\0'; ++e) {
+                tones.push_back({*e == '.' ? u : 3 * u, u, GapLateMs, period});
             }
             tones.back().gapMs += 3 * u;
         }
@@ -188,8 +180,8 @@ std::string Decode(const std::vector<HeardTone>& tones, int64_t unitMs) {
     const auto flush = [&] {
         if (code.empty()) return;
         char letter = '?';
-        for (const auto& [c, elements] : Codes()) {
-            if (elements == code) letter = c;
+        for (char c = 'A'; c <= 'Z'; ++c) {
+            if (code == LetterElements(c)) letter = c;
         }
         text += letter;
         code.clear();

@@ -25,6 +25,40 @@ void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 
 }  // namespace
 
+XErrorsIgnored::XErrorsIgnored(Display* display) : display_(display) {
+    XSync(display_, False);
+    previous_ = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+}
+
+XErrorsIgnored::~XErrorsIgnored() {
+    XSync(display_, False);
+    XSetErrorHandler(previous_);
+}
+
+std::string WindowTitle(Display* display, Window w) {
+    const XErrorsIgnored ignored(display);
+    const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string title;
+    if (XGetWindowProperty(display, w, netName, 0, 1 << 16, False, utf8, &type, &format, &count,
+                           &after, &data) == Success &&
+        data != nullptr) {
+        title.assign(reinterpret_cast<char*>(data), count);
+        XFree(data);
+        return title;
+    }
+    char* name = nullptr;
+    if (XFetchName(display, w, &name) && name != nullptr) {
+        title = name;
+        XFree(name);
+    }
+    return title;
+}
+
 ChildProcess::ChildProcess(const std::string& program, const std::string& workDir,
                            const std::vector<std::string>& extraEnv) {
     errorFile_ = workDir + "/.stderr";
@@ -84,28 +118,7 @@ XConnection::~XConnection() {
     if (display_ != nullptr) XCloseDisplay(display_);
 }
 
-std::string XConnection::Title(Window w) {
-    const Atom netName = XInternAtom(display_, "_NET_WM_NAME", False);
-    const Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0, after = 0;
-    unsigned char* data = nullptr;
-    std::string title;
-    if (XGetWindowProperty(display_, w, netName, 0, 1 << 16, False, utf8, &type, &format, &count,
-                           &after, &data) == Success &&
-        data != nullptr) {
-        title.assign(reinterpret_cast<char*>(data), count);
-        XFree(data);
-        return title;
-    }
-    char* name = nullptr;
-    if (XFetchName(display_, w, &name) && name != nullptr) {
-        title = name;
-        XFree(name);
-    }
-    return title;
-}
+std::string XConnection::Title(Window w) { return WindowTitle(display_, w); }
 
 Window XConnection::WaitForWindow(const std::string& titlePrefix, int timeoutMs) {
     const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -150,12 +163,12 @@ void XConnection::RequestClose(Window w) {
 }
 
 unsigned long XConnection::Pixel(Window w, int x, int y) {
-    // The window may be gone for a moment while the program rebuilds it.
-    XSync(display_, False);
-    auto old = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    XImage* image = XGetImage(display_, w, x, y, 1, 1, AllPlanes, ZPixmap);
-    XSync(display_, False);
-    XSetErrorHandler(old);
+    XImage* image = nullptr;
+    {
+        // The window may be gone for a moment while the program rebuilds it.
+        const XErrorsIgnored ignored(display_);
+        image = XGetImage(display_, w, x, y, 1, 1, AllPlanes, ZPixmap);
+    }
     if (image == nullptr) return ~0UL;
     const unsigned long p = XGetPixel(image, 0, 0);
     XDestroyImage(image);
@@ -164,12 +177,8 @@ unsigned long XConnection::Pixel(Window w, int x, int y) {
 
 bool XConnection::Exists(Window w) {
     XWindowAttributes a{};
-    XSync(display_, False);
-    auto old = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    const bool ok = XGetWindowAttributes(display_, w, &a) != 0 && a.map_state == IsViewable;
-    XSync(display_, False);
-    XSetErrorHandler(old);
-    return ok;
+    const XErrorsIgnored ignored(display_);
+    return XGetWindowAttributes(display_, w, &a) != 0 && a.map_state == IsViewable;
 }
 
 bool XDoTool(const std::string& arguments) {

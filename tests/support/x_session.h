@@ -30,6 +30,23 @@ private:
     std::string errorFile_;
 };
 
+// X errors (a window that is already gone) are ignored while one of these
+// lives; the requests made meanwhile simply fail.
+class XErrorsIgnored {
+public:
+    explicit XErrorsIgnored(Display* display);
+    ~XErrorsIgnored();
+    XErrorsIgnored(const XErrorsIgnored&) = delete;
+    XErrorsIgnored& operator=(const XErrorsIgnored&) = delete;
+
+private:
+    Display* display_;
+    XErrorHandler previous_;
+};
+
+// A window's title (UTF-8); empty when it has none or is gone.
+std::string WindowTitle(Display* display, Window w);
+
 // A connection to the test session's X server.
 class XConnection {
 public:
